@@ -15,7 +15,13 @@ std::string TRavoGlobals::ServerUrl(std::string_view path) {
   return "http://" + Globals.GetUpdateServer() + ":" + std::string(kUpdatePort) + std::string(path);
 }
 
-void TRavoGlobals::StartGet(HttpClient& client) { client.GetASync(); }
+void TRavoGlobals::StartGet(HttpClient& client) {
+  if (setup_.startGet) {
+    setup_.startGet(client);
+  } else {
+    client.GetASync();
+  }
+}
 
 void TRavoGlobals::StartRequest(HttpClient& client, bool obeySchedule) {
   if (!client.Ready()) return;

@@ -3,6 +3,7 @@
 // address state, the schedule test and the tasks.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -25,6 +26,8 @@ struct EngineSetup {
   std::string logFolder;          // empty: the executable's folder
   std::string fallbackLogFolder;  // empty: the user's local data folder
   ClockFunction clock;            // empty: the local clock
+  // Starts the GET at the end of StartRequest; empty: the client's GetASync.
+  std::function<void(HttpClient&)> startGet;
 };
 
 class TRavoGlobals {
