@@ -83,7 +83,9 @@ TEST_F(AdapterEntries, DescribedEntriesExtendThePlainOnes) {
     const std::string prefix = plain[i] + " | ";
     ASSERT_EQ(described[i].compare(0, prefix.size(), prefix), 0) << described[i];
     EXPECT_GT(described[i].size(), prefix.size()) << described[i];
-    if (!engine->AdapterApiAvailable()) EXPECT_EQ(described[i], plain[i] + " | Unidentified");
+    if (!engine->AdapterApiAvailable()) {
+      EXPECT_EQ(described[i], plain[i] + " | Unidentified");
+    }
   }
 }
 
