@@ -127,6 +127,7 @@ TEST_F(UpdateAnswerTest, ScheduleRefusalMarksTheBatchAndRetriesAfterTheHour) {
 }
 
 TEST_F(UpdateAnswerTest, EmptyBodyOfTheLastBatchCountsAsAnsweredAndOnceEnds) {
+  ravo.reset();
   MakeEngine({" -ONCE "});
   ravo = std::make_unique<TRavo>(*engine, view);
   TUpdateItem& a = test::AddItem(*ravo, "a", false, true);
@@ -141,6 +142,7 @@ TEST_F(UpdateAnswerTest, EmptyBodyOfTheLastBatchCountsAsAnsweredAndOnceEnds) {
 }
 
 TEST_F(UpdateAnswerTest, OnceOnlyCountsAsTheFirstArgument) {
+  ravo.reset();
   MakeEngine({"-x", "-once"});
   ravo = std::make_unique<TRavo>(*engine, view);
   TUpdateItem& a = test::AddItem(*ravo, "a", false, true);
