@@ -207,8 +207,6 @@ void Dispatch(const std::shared_ptr<ServiceRun>& run) {
 // itself; either way the module is destroyed and the stopped state is reported
 // last.
 bool RunService(const std::string& name, ServiceModule& module) {
-  // Make sure the loop belongs to this thread before other threads post to it.
-  Loop::Post([] {});
   auto run = std::make_shared<ServiceRun>(name, module);
   Publish(run);
   std::thread dispatcher([run] { Dispatch(run); });
