@@ -55,7 +55,9 @@ class ShellSpawn : public ::testing::Test {
     return lines;
   }
 
-  test::ScratchFolder scratch{"shell-spawn"};
+  // One folder per test: the tests may run side by side in separate processes.
+  test::ScratchFolder scratch{std::string("shell-") +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name()};
   fs::path script;
   fs::path output;
 };
