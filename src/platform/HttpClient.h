@@ -15,7 +15,7 @@ enum class HttpRequest { None, Get };
 
 // Error codes of the client's own (the socket layer's codes are passed as they
 // are).  Never 666 or 667: those are the program's.
-inline constexpr int kHttpErrorNoResponse = 2;    // closed before a complete header
+inline constexpr int kHttpErrorNoResponse = 2;    // closed before a complete header or body
 inline constexpr int kHttpErrorAborted = 3;       // Abort() while in flight
 inline constexpr int kHttpErrorBodyTooLarge = 4;  // body beyond MaxBodyBytes
 inline constexpr int kHttpErrorBadUrl = 5;        // the request could not be started
