@@ -180,8 +180,8 @@ TEST_F(UpdateCycleTest, TransferFailuresRetryWithTheSharedDelay) {
 TEST_F(UpdateCycleTest, RefusedConnectionFailsTheBatch) {
   Serve(test::Respond([](const std::string&) { return HttpAnswer(""); }));
   const std::uint16_t closedPort = test::UnusedPort();
-  engine.reset();
   ravo.reset();
+  engine.reset();
   EngineSetup setup;
   setup.logFolder = folder->Folder();
   setup.fallbackLogFolder = folder->Folder();
