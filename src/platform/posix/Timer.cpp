@@ -21,23 +21,6 @@ Timer::Timer(unsigned interval, bool enabled) : interval_(interval), native_(std
 
 Timer::~Timer() { Cancel(); }
 
-void Timer::SetInterval(unsigned milliseconds) {
-  if (milliseconds == interval_) return;
-  interval_ = milliseconds;
-  if (enabled_) Restart();
-}
-
-// Enabling a running timer leaves its countdown alone.
-void Timer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  if (enabled_) {
-    Restart();
-  } else {
-    Cancel();
-  }
-}
-
 void Timer::Restart() {
   Cancel();
   if (interval_ == 0) return;  // enabled, but never fires
