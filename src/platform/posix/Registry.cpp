@@ -72,14 +72,6 @@ struct Registry::Native {
 
 void ResetMemoryRegistry() { Roots().clear(); }
 
-Registry::Registry() = default;
-Registry::~Registry() { CloseKey(); }
-
-void Registry::SetRoot(RegistryRoot root) {
-  CloseKey();
-  root_ = root;
-}
-
 bool Registry::OpenKey(const std::string& path, bool canCreate) {
   CloseKey();
   Key* key = FindKey(root_, path, canCreate);
@@ -137,12 +129,6 @@ std::optional<int> Registry::ReadInteger(const std::string& name) {
   return static_cast<int>(std::stoll(native_->key->values[name].data));
 }
 
-std::optional<bool> Registry::ReadBool(const std::string& name) {
-  const auto value = ReadInteger(name);
-  if (!value) return std::nullopt;
-  return *value != 0;
-}
-
 std::optional<std::string> Registry::ReadBinary(const std::string& name) {
   if (ValueType(name) != RegistryType::Binary) return std::nullopt;
   return native_->key->values[name].data;
@@ -172,8 +158,6 @@ bool Registry::WriteInteger(const std::string& name, int value) {
   native_->key->values[name] = Value{RegistryType::Integer, std::to_string(value)};
   return true;
 }
-
-bool Registry::WriteBool(const std::string& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
 
 bool Registry::WriteBinary(const std::string& name, const std::string& bytes) {
   if (!native_) return false;

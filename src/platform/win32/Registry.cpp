@@ -55,14 +55,6 @@ bool Set(HKEY key, const std::string& name, DWORD type, const void* data, DWORD 
 
 void ResetMemoryRegistry() {}
 
-Registry::Registry() = default;
-Registry::~Registry() { CloseKey(); }
-
-void Registry::SetRoot(RegistryRoot root) {
-  CloseKey();
-  root_ = root;
-}
-
 bool Registry::OpenKey(const std::string& path, bool canCreate) {
   CloseKey();
   HKEY key = nullptr;
@@ -154,12 +146,6 @@ std::optional<int> Registry::ReadInteger(const std::string& name) {
   return static_cast<int>(number);
 }
 
-std::optional<bool> Registry::ReadBool(const std::string& name) {
-  const auto value = ReadInteger(name);
-  if (!value) return std::nullopt;
-  return *value != 0;
-}
-
 std::optional<std::string> Registry::ReadBinary(const std::string& name) {
   RawValue value;
   if (!native_ || !Query(native_->key, name, value)) return std::nullopt;
@@ -189,8 +175,6 @@ bool Registry::WriteInteger(const std::string& name, int value) {
   const DWORD number = static_cast<DWORD>(value);
   return Set(native_->key, name, REG_DWORD, &number, sizeof number);
 }
-
-bool Registry::WriteBool(const std::string& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
 
 bool Registry::WriteBinary(const std::string& name, const std::string& bytes) {
   if (!native_) return false;
