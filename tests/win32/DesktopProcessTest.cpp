@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
 #include "support/Fixtures.h"
+#include "support/WinePaths.h"
 
 namespace ravo {
 namespace {
@@ -23,14 +24,7 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::ScratchFolder;
 
-// Wine maps the Linux root to drive Z:.
-fs::path WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:" + Utf8ToWide(unixPath);
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return fs::path(path);
-}
+using test::FromLinux;
 
 class Process {
  public:
@@ -69,7 +63,7 @@ class DesktopProcess : public ::testing::Test {
   void SetUp() override {
     test::ClearSettings();
     exe = scratch.Path() / "ravo.exe";
-    fs::copy_file(WindowsPath(RAVO_EXE_PATH), exe, fs::copy_options::overwrite_existing);
+    fs::copy_file(FromLinux(RAVO_EXE_PATH), exe, fs::copy_options::overwrite_existing);
   }
   void TearDown() override {
     SendToDesktopWindow(std::string(kWindowClass), DesktopWindowTitle(), kWmRemoteQuit, 0, 0);

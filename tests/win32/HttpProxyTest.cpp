@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/WinePaths.h"
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -31,14 +33,7 @@ constexpr char kProxyProgram[] = "/usr/bin/tinyproxy";
 constexpr char kUser[] = "ravo";
 constexpr char kPassword[] = "s3cret";
 
-// Wine maps the Linux root to drive Z:.
-fs::path FromLinux(const std::string& path) {
-  std::wstring windows = L"Z:" + Utf8ToWide(path);
-  for (auto& c : windows) {
-    if (c == L'/') c = L'\\';
-  }
-  return fs::path(windows);
-}
+using test::FromLinux;
 
 void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

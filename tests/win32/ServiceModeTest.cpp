@@ -10,19 +10,14 @@
 
 #include "platform/win32/Wide.h"
 #include "support/Fixtures.h"
+#include "support/WinePaths.h"
 
 namespace ravo {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:" + Utf8ToWide(unixPath);
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return fs::path(path);
-}
+using test::FromLinux;
 
 DWORD StateOf(SC_HANDLE service) {
   SERVICE_STATUS status{};
@@ -40,7 +35,7 @@ bool WaitForState(SC_HANDLE service, DWORD state) {
 TEST(ServiceMode, StartsLogsToServiceLogAndStops) {
   test::ScratchFolder scratch("service-mode");
   const fs::path exe = scratch.Path() / "ravo.exe";
-  fs::copy_file(WindowsPath(RAVO_EXE_PATH), exe, fs::copy_options::overwrite_existing);
+  fs::copy_file(FromLinux(RAVO_EXE_PATH), exe, fs::copy_options::overwrite_existing);
 
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   ASSERT_NE(manager, nullptr);
