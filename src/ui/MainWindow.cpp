@@ -30,7 +30,7 @@ bool MainWindow::Create() {
   application_ = CreateWindowExW(0, L"STATIC", applicationTitle.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
                                  nullptr, GetModuleHandleW(nullptr), nullptr);
   const std::wstring title = Cp950ToWide(DesktopWindowTitle());
-  if (!Window::Create(className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT,
+  if (!Window::Create(className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, WS_EX_APPWINDOW, CW_USEDEFAULT,
                       CW_USEDEFAULT, 560, 420, application_)) {
     return false;
   }
