@@ -27,7 +27,6 @@ class EventLog {
   void Write(const std::string& message, const LocalTime& now);
   // Keeps the last `limitBytes` bytes when the file has at least that many.
   void Trim(std::uint64_t limitBytes) { file_.KeepLast(limitBytes); }
-  std::uint64_t Size() const { return file_.Size(); }
 
   static std::string FileName(bool serviceMode, const std::string& userName);
 

@@ -11,6 +11,7 @@
 
 #include "core/Constants.h"
 #include "core/Globals.h"
+#include "engine/RavoGlobals.h"
 #include "platform/Registry.h"
 
 namespace ravo::test {
@@ -71,11 +72,6 @@ class SettingsTest : public ::testing::Test {
   std::unique_ptr<TGlobals> globals;
 };
 
-}  // namespace ravo::test
-
-#include "engine/RavoGlobals.h"
-
-namespace ravo::test {
 
 // A settings object and an engine whose log goes to a scratch folder.
 class EngineTest : public SettingsTest {
